@@ -1,3 +1,8 @@
+# Warnings for the project's own code (not for GoogleTest's): on, and errors.
+add_library(brelmo_warnings INTERFACE)
+target_compile_options(brelmo_warnings INTERFACE
+    "$<$<COMPILE_LANGUAGE:CXX>:-Wall;-Wextra;-Wpedantic;-Wshadow;-Wconversion;-Werror>")
+
 # brelmo_add_program(<target> PRIMARY <host> SECONDARY <host> PORT <port>)
 #
 # Links BrelmoTime.exe, or a copy of it that asks other time servers: the window, the
@@ -14,7 +19,7 @@ function(brelmo_add_program target)
         "TIME_SERVER_PORT=${arg_PORT}")
     target_include_directories(${target} PRIVATE
         ${PROJECT_SOURCE_DIR}/res ${PROJECT_BINARY_DIR}/generated)
-    target_link_libraries(${target} PRIVATE brelmo_app nettime)
+    target_link_libraries(${target} PRIVATE brelmo_app nettime brelmo_warnings)
     brelmo_small_binary(${target})
 endfunction()
 

@@ -68,7 +68,7 @@ void ShiftToUtcPlus8(SYSTEMTIME &time)
 void FormatTimeLine(const SYSTEMTIME &time, char (&line)[kTimeLineSize])
 {
     ZeroMemory(line, sizeof line);
-    wsprintfA(line, "%.4d年%.2d月%.2d日  %.2d:%.2d:%.2d  星期%d", int(time.wYear),
-              int(time.wMonth), int(time.wDay), int(time.wHour), int(time.wMinute),
-              int(time.wSecond), int(time.wDayOfWeek));
+    wsprintfA(line, "%.4d年%.2d月%.2d日  %.2d:%.2d:%.2d  星期%d", int(time.wYear), int(time.wMonth),
+              int(time.wDay), int(time.wHour), int(time.wMinute), int(time.wSecond),
+              int(time.wDayOfWeek));
 }

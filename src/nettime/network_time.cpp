@@ -60,8 +60,7 @@ bool ConnectWithin(SOCKET s, const sockaddr_in &address)
     u_long nonBlocking = 1;
     ioctlsocket(s, FIONBIO, &nonBlocking);
 
-    bool connected =
-        connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    bool connected = connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
     if (!connected && WSAGetLastError() == WSAEWOULDBLOCK)
     {
         connected = WaitForSocket(s, true, kConnectTimeoutMs) == 1;
@@ -177,8 +176,8 @@ void ReportLastError()
     DWORD code = GetLastError();
     char *text = NULL;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, code,
-                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char *>(&text),
-                   0, NULL);
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char *>(&text), 0,
+                   NULL);
 
     if (text != NULL && text[0] != '\0')
     {

@@ -1,0 +1,77 @@
+#include "windows_ui.h"
+
+namespace
+{
+
+// The static control that holds a message box's text.
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+struct BoxSearch
+{
+    DWORD processId;
+    std::vector<MessageBoxView> found;
+};
+
+BOOL CALLBACK CollectMessageBox(HWND window, LPARAM context)
+{
+    BoxSearch &search = *reinterpret_cast<BoxSearch *>(context);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (processId == search.processId && IsWindowVisible(window) &&
+        lstrcmpA(className, "#32770") == 0 && GetDlgItem(window, kMessageBoxTextId) != NULL)
+    {
+        search.found.push_back({window, GetWindow(window, GW_OWNER), WindowText(window),
+                                ControlText(window, kMessageBoxTextId)});
+    }
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<MessageBoxView> FindMessageBoxes(DWORD processId)
+{
+    BoxSearch search = {processId != 0 ? processId : GetCurrentProcessId(), {}};
+    EnumWindows(CollectMessageBox, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void PressOk(HWND box)
+{
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+}
+
+std::string WindowText(HWND window)
+{
+    char text[4096] = "";
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 2000, NULL);
+    return text;
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    return WindowText(GetDlgItem(dialog, id));
+}
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+    {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+std::string SystemErrorText(DWORD code)
+{
+    char *text = NULL;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, NULL, code,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char *>(&text), 0,
+                   NULL);
+    std::string result = text != NULL ? text : "";
+    LocalFree(text);
+    return result;
+}
