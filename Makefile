@@ -3,6 +3,8 @@
 #   make        build build/mingw32/BrelmoTime.exe
 #   make run    build and start it under Wine (on a virtual display when there is none)
 #   make test   build and run every test under Wine, with ctest
+#   make screenshot  picture of the window after Get, in the tests' sandbox, to docs/
+#   make dist   build and pack BrelmoTime.exe with its read-me into a zip, with CPack
 #
 # Every target first installs what is missing (make deps).
 
@@ -11,8 +13,10 @@ BUILD := build/$(PRESET)
 EXE := $(BUILD)/BrelmoTime.exe
 TEST_PREFIX := $(BUILD)/tests/wineprefix
 RUN_PREFIX := $(BUILD)/wineprefix-run
+SHOT_PREFIX := $(BUILD)/wineprefix-shot
+LOOPBACK_EXE := $(BUILD)/tests/BrelmoTimeLoopback.exe
 
-.PHONY: all deps configure build run test clean format
+.PHONY: all deps configure build run test screenshot dist clean format
 
 all: build
 
@@ -31,6 +35,15 @@ run: build
 test: build
 	@WINEPREFIX=$(abspath $(TEST_PREFIX)) wineserver -k 2>/dev/null || true
 	tests/sandbox.sh ctest --preset $(PRESET) -j2
+
+# The copy of the program that asks loopback servers, so that nothing leaves the machine.
+screenshot: configure
+	cmake --build --preset $(PRESET) --target BrelmoTimeLoopback
+	tools/screenshot.sh $(abspath $(LOOPBACK_EXE)) $(abspath $(SHOT_PREFIX)) $(abspath $(BUILD)/screenshot.png)
+	cp $(BUILD)/screenshot.png docs/screenshot.png
+
+dist: build
+	cd $(BUILD) && cpack -G ZIP
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

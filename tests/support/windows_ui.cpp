@@ -20,7 +20,8 @@ BOOL CALLBACK CollectMessageBox(HWND window, LPARAM context)
     char className[16] = "";
     GetClassNameA(window, className, sizeof className);
     if (processId == search.processId && IsWindowVisible(window) &&
-        lstrcmpA(className, "#32770") == 0 && GetDlgItem(window, kMessageBoxTextId) != NULL)
+        lstrcmpA(className, "#32770") == 0 && GetMenu(window) == NULL &&
+        GetDlgItem(window, kMessageBoxTextId) != NULL && GetDlgItem(window, IDOK) != NULL)
     {
         search.found.push_back({window, GetWindow(window, GW_OWNER), WindowText(window),
                                 ControlText(window, kMessageBoxTextId)});
