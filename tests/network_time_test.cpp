@@ -32,13 +32,6 @@ bool InPrivateNetwork()
     return lstrcmpA(sandbox, "netns") == 0;
 }
 
-// The text the error box must show for a code: the system's, or "错误 <code>" without one.
-std::string ExpectedErrorText(DWORD code)
-{
-    std::string text = SystemErrorText(code);
-    return text.empty() ? "错误 " + std::to_string(code) : text;
-}
-
 struct QueryOutcome
 {
     bool result = false;

@@ -11,6 +11,7 @@
 
 #include "case_name.h"
 #include "loopback_server.h"
+#include "program_driver.h"
 #include "resource.h"
 #include "windows_ui.h"
 
@@ -19,184 +20,56 @@ namespace
 
 const char kPrimary[] = "127.0.0.1";
 const char kSecondary[] = "127.0.0.2";
-const char kTitle[] = " Brelmo对时器";
 const char kConnecting[] = "正在连接服务器...请稍等！";
 const char kUpdated[] = "恭喜！您的系统时间成功更新了";
 const char kY2000Line[] = "2000年01月01日  08:00:00  星期6";
 constexpr DWORD kY2000 = 0xBC17C200UL;
-
-// The time line of a moment, written here independently of the program's formatter.
-std::string ExpectedLine(const SYSTEMTIME &t)
-{
-    char line[64];
-    std::snprintf(line, sizeof line, "%04d年%02d月%02d日  %02d:%02d:%02d  星期%d", t.wYear,
-                  t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wDayOfWeek);
-    return line;
-}
-
-SYSTEMTIME LocalTimeSecondsAgo(int seconds)
-{
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = now.dwLowDateTime;
-    ticks.HighPart = now.dwHighDateTime;
-    ticks.QuadPart -= ULONGLONG(seconds) * 10000000ULL;
-    now.dwLowDateTime = ticks.LowPart;
-    now.dwHighDateTime = ticks.HighPart;
-    SYSTEMTIME utc, local;
-    FileTimeToSystemTime(&now, &utc);
-    SystemTimeToTzSpecificLocalTime(NULL, &utc, &local);
-    return local;
-}
-
-std::string ExpectedErrorText(DWORD code)
-{
-    std::string text = SystemErrorText(code);
-    return text.empty() ? "错误 " + std::to_string(code) : text;
-}
-
-struct MainWindowSearch
-{
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK CheckMainWindow(HWND window, LPARAM context)
-{
-    MainWindowSearch &search = *reinterpret_cast<MainWindowSearch *>(context);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == search.processId && IsWindowVisible(window) && WindowText(window) == kTitle)
-    {
-        search.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The texts a control showed, each with the time it appeared.
-struct Sighting
-{
-    std::string text;
-    DWORD atMs;
-};
 
 class ProgramTest : public testing::Test
 {
   protected:
     void SetUp() override
     {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        char commandLine[] = PROGRAM_EXE;
-        ASSERT_TRUE(CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                                   &process_))
-            << "cannot start " << PROGRAM_EXE << ", error " << GetLastError();
-        ASSERT_TRUE(PumpUntil([&] { return (window_ = FindMainWindow()) != NULL; }, 30000))
-            << "the main window did not appear";
-        localRowAtStart_ = ControlText(window_, IDC_LOCAL_TIME);
+        ASSERT_TRUE(program_.Started());
+        window_ = program_.Window();
     }
 
-    void TearDown() override
-    {
-        if (process_.hProcess == NULL)
-        {
-            return;
-        }
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
-        {
-            PostMessageA(window_, WM_CLOSE, 0, 0);
-            if (WaitForSingleObject(process_.hProcess, 10000) == WAIT_TIMEOUT)
-            {
-                ADD_FAILURE() << "the program did not end on WM_CLOSE";
-                TerminateProcess(process_.hProcess, 1);
-            }
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-
-    HWND FindMainWindow()
-    {
-        MainWindowSearch search = {process_.dwProcessId, NULL};
-        EnumWindows(CheckMainWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found;
-    }
-
-    // Clicks a button of the main window.
     void Click(int id)
     {
-        PostMessageA(GetDlgItem(window_, id), BM_CLICK, 0, 0);
+        program_.Click(id);
     }
-
-    // Chooses a menu command of the main window.
     void ChooseMenu(int id)
     {
-        PostMessageA(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        program_.ChooseMenu(id);
     }
-
     std::string Text(int id)
     {
-        return ControlText(window_, id);
+        return program_.Text(id);
     }
-
     bool Running()
     {
-        return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+        return program_.Running();
     }
-
     std::vector<MessageBoxView> Boxes()
     {
-        return FindMessageBoxes(process_.dwProcessId);
+        return program_.Boxes();
     }
-
     bool WaitForText(int id, const std::string &text, DWORD timeoutMs)
     {
-        return PumpUntil([&] { return Text(id) == text; }, timeoutMs);
+        return program_.WaitForText(id, text, timeoutMs);
     }
-
-    // Watches a control for a while and returns each text it showed, in order.
     std::vector<Sighting> Watch(int id, DWORD forMs)
     {
-        std::vector<Sighting> seen;
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < forMs)
-        {
-            std::string text = Text(id);
-            if (seen.empty() || seen.back().text != text)
-            {
-                seen.push_back({text, GetTickCount() - start});
-            }
-            Sleep(20);
-        }
-        return seen;
+        return program_.Watch(id, forMs);
     }
-
-    // Posts WM_CLOSE and returns the exit code of the program, or STILL_ACTIVE.
     DWORD CloseAndWait()
     {
-        PostMessageA(window_, WM_CLOSE, 0, 0);
-        WaitForSingleObject(process_.hProcess, 10000);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return code;
+        return program_.CloseAndWait();
     }
 
-    PROCESS_INFORMATION process_ = {};
+    ProgramUnderTest program_{PROGRAM_EXE};
     HWND window_ = NULL;
-    std::string localRowAtStart_;
 };
-
-std::vector<std::string> Texts(const std::vector<Sighting> &seen)
-{
-    std::vector<std::string> texts;
-    for (const Sighting &s : seen)
-    {
-        texts.push_back(s.text);
-    }
-    return texts;
-}
 
 // --- the window ------------------------------------------------------------------------------
 
@@ -219,7 +92,7 @@ TEST_F(ProgramTest, HasItsTitleMenuAndAFixedFrame)
 
 TEST_F(ProgramTest, LocalRowIsEmptyAtFirstThenShowsTheLocalTimeEverySecond)
 {
-    EXPECT_EQ(localRowAtStart_, "");
+    EXPECT_EQ(program_.LocalRowAtStart(), "");
 
     std::vector<Sighting> seen = Watch(IDC_LOCAL_TIME, 4500);
     std::vector<std::string> lines;
@@ -236,9 +109,7 @@ TEST_F(ProgramTest, LocalRowIsEmptyAtFirstThenShowsTheLocalTimeEverySecond)
         EXPECT_LT(lines[i - 1], lines[i]) << "the local time went backwards";
     }
     std::string now = Text(IDC_LOCAL_TIME);
-    EXPECT_TRUE(now == ExpectedLine(LocalTimeSecondsAgo(0)) ||
-                now == ExpectedLine(LocalTimeSecondsAgo(1)))
-        << now;
+    EXPECT_TRUE(IsCurrentTimeLine(now)) << now;
 }
 
 TEST_F(ProgramTest, EscEnterOkAndCancelLeaveTheWindowOpen)
@@ -306,9 +177,7 @@ TEST_F(ProgramTest, GetKeepsTheRowCurrent)
         if (!row.empty() && (lines.empty() || lines.back() != row))
         {
             lines.push_back(row);
-            EXPECT_TRUE(row == ExpectedLine(LocalTimeSecondsAgo(0)) ||
-                        row == ExpectedLine(LocalTimeSecondsAgo(1)))
-                << row;
+            EXPECT_TRUE(IsCurrentTimeLine(row)) << row;
         }
         Sleep(20);
     }

@@ -79,6 +79,11 @@ ServerScript AnsweringCurrentTime(DWORD delayMs)
     return {Reply::CurrentTime, {}, delayMs, 0};
 }
 
+ServerScript AnsweringNow()
+{
+    return {Reply::Now, {}, 0, 0};
+}
+
 DWORD TimeProtocolValue(ULONGLONG unixSeconds)
 {
     return static_cast<DWORD>((unixSeconds + kUnixEpochSince1900) & 0xFFFFFFFFULL);
@@ -212,6 +217,12 @@ void LoopbackTimeServer::Serve(SOCKET client)
             }
         }
         break;
+    case Reply::Now:
+    {
+        u_long value = htonl(TimeProtocolValue(UnixMillisecondsNow() / 1000));
+        send(client, reinterpret_cast<const char *>(&value), sizeof value, 0);
+        break;
+    }
     }
     closesocket(client);
 }

@@ -18,6 +18,7 @@ enum class Reply
     Silent,      // accepts and never answers
     Reset,       // accepts and resets the connection
     CurrentTime, // after `delayMs`, waits for the next whole second and sends that second
+    Now,         // sends the current second at once
 };
 
 struct ServerScript
@@ -35,6 +36,7 @@ ServerScript Resetting();
 ServerScript Answering(DWORD value, DWORD delayMs = 0);
 ServerScript SendingBytes(std::vector<unsigned char> bytes, DWORD intervalMs = 0);
 ServerScript AnsweringCurrentTime(DWORD delayMs = 0);
+ServerScript AnsweringNow();
 
 // The Time Protocol value of a moment given as Unix seconds.
 DWORD TimeProtocolValue(ULONGLONG unixSeconds);

@@ -1,5 +1,7 @@
 #include "windows_ui.h"
 
+#include <cstdio>
+
 namespace
 {
 
@@ -75,4 +77,40 @@ std::string SystemErrorText(DWORD code)
     std::string result = text != NULL ? text : "";
     LocalFree(text);
     return result;
+}
+
+std::string ExpectedErrorText(DWORD code)
+{
+    std::string text = SystemErrorText(code);
+    return text.empty() ? "错误 " + std::to_string(code) : text;
+}
+
+SYSTEMTIME LocalTimeSecondsAgo(int seconds)
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    ticks.QuadPart -= ULONGLONG(seconds) * 10000000ULL;
+    now.dwLowDateTime = ticks.LowPart;
+    now.dwHighDateTime = ticks.HighPart;
+    SYSTEMTIME utc, local;
+    FileTimeToSystemTime(&now, &utc);
+    SystemTimeToTzSpecificLocalTime(NULL, &utc, &local);
+    return local;
+}
+
+std::string ExpectedLine(const SYSTEMTIME &t)
+{
+    char line[64];
+    std::snprintf(line, sizeof line, "%04d年%02d月%02d日  %02d:%02d:%02d  星期%d", t.wYear,
+                  t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wDayOfWeek);
+    return line;
+}
+
+bool IsCurrentTimeLine(const std::string &text)
+{
+    return text == ExpectedLine(LocalTimeSecondsAgo(0)) ||
+           text == ExpectedLine(LocalTimeSecondsAgo(1));
 }

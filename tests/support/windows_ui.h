@@ -46,3 +46,15 @@ template <typename Done> bool PumpUntil(Done done, DWORD timeoutMs)
 
 // The system's own text for an error code, as FormatMessageA gives it ("" when none).
 std::string SystemErrorText(DWORD code);
+
+// The text the program's error box shows for a code: the system's own, or
+// "错误 <code>" where the system has none.
+std::string ExpectedErrorText(DWORD code);
+
+// The local time `seconds` ago, and the time line of a moment, written independently of
+// the program's formatter.
+SYSTEMTIME LocalTimeSecondsAgo(int seconds);
+std::string ExpectedLine(const SYSTEMTIME &t);
+
+// Whether a text is the time line of the current local time (or of the second before).
+bool IsCurrentTimeLine(const std::string &text);
