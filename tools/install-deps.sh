@@ -4,7 +4,8 @@
 set -eu
 
 packages="cmake make g++-mingw-w64-i686 wine wine32:i386 xvfb googletest locales
-fonts-wqy-microhei iproute2 util-linux imagemagick xdotool zip rdate openbsd-inetd python3"
+fonts-wqy-microhei iproute2 util-linux imagemagick xdotool x11-utils zip rdate openbsd-inetd
+python3 clang-format"
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
