@@ -5,6 +5,7 @@
 #   make test   build and run every test under Wine, with ctest
 #   make screenshot  picture of the window after Get, in the tests' sandbox, to docs/
 #   make dist   build and pack BrelmoTime.exe with its read-me into a zip, with CPack
+#   make soak   the one-minute soak of a Get loop (make test runs it for 20 s)
 #
 # Every target first installs what is missing (make deps).
 
@@ -16,7 +17,7 @@ RUN_PREFIX := $(BUILD)/wineprefix-run
 SHOT_PREFIX := $(BUILD)/wineprefix-shot
 LOOPBACK_EXE := $(BUILD)/tests/BrelmoTimeLoopback.exe
 
-.PHONY: all deps configure build run test screenshot dist clean format
+.PHONY: all deps configure build run test soak screenshot dist clean format
 
 all: build
 
@@ -35,6 +36,10 @@ run: build
 test: build
 	@WINEPREFIX=$(abspath $(TEST_PREFIX)) wineserver -k 2>/dev/null || true
 	tests/sandbox.sh ctest --preset $(PRESET) -j2
+
+soak: build
+	@WINEPREFIX=$(abspath $(TEST_PREFIX)) wineserver -k 2>/dev/null || true
+	BRELMO_SOAK_SECONDS=60 tests/sandbox.sh ctest --preset $(PRESET) -R '^Soak\.'
 
 # The copy of the program that asks loopback servers, so that nothing leaves the machine.
 screenshot: configure

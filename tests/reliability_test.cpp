@@ -172,8 +172,7 @@ TEST(Reliability, UpdateNeverSetsTheClockFromPartialReplies)
     ProgramUnderTest program(PROGRAM_EXE);
     ASSERT_TRUE(program.Started());
 
-    program.Click(IDC_UPDATE);
-    std::vector<Sighting> seen = program.Watch(IDC_STATUS, 3000 + kSlackMs);
+    std::vector<Sighting> seen = program.ClickAndWatch(IDC_UPDATE, IDC_STATUS, 3000 + kSlackMs);
 
     EXPECT_EQ(Texts(seen), (std::vector<std::string>{"", kConnecting, ""}));
     EXPECT_TRUE(program.Boxes().empty());
@@ -193,8 +192,7 @@ TEST(Reliability, UnresolvablePrimaryMakesNothingHappen)
     ASSERT_TRUE(program.Started());
 
     program.Click(IDC_GET);
-    program.Click(IDC_UPDATE);
-    std::vector<Sighting> seen = program.Watch(IDC_STATUS, 3000 + kSlackMs);
+    std::vector<Sighting> seen = program.ClickAndWatch(IDC_UPDATE, IDC_STATUS, 3000 + kSlackMs);
 
     EXPECT_EQ(Texts(seen), (std::vector<std::string>{"", kConnecting, ""}));
     EXPECT_EQ(program.Text(IDC_NET_TIME), "");

@@ -117,8 +117,18 @@ bool ProgramUnderTest::WaitForText(int id, const std::string &text, DWORD timeou
 
 std::vector<Sighting> ProgramUnderTest::Watch(int id, DWORD forMs)
 {
+    return ClickAndWatch(0, id, forMs);
+}
+
+std::vector<Sighting> ProgramUnderTest::ClickAndWatch(int button, int id, DWORD forMs)
+{
     std::vector<Sighting> seen;
     DWORD start = GetTickCount();
+    if (button != 0)
+    {
+        seen.push_back({Text(id), 0});
+        Click(button);
+    }
     while (GetTickCount() - start < forMs)
     {
         std::string text = Text(id);

@@ -58,6 +58,9 @@ class ProgramUnderTest
     bool WaitForText(int id, const std::string &text, DWORD timeoutMs);
     // Watches a control for a while and returns each text it showed, in order.
     std::vector<Sighting> Watch(int id, DWORD forMs);
+    // The same, from just before a click on `button`, so that the text the control had
+    // before the click comes first.
+    std::vector<Sighting> ClickAndWatch(int button, int id, DWORD forMs);
     // Posts WM_CLOSE and returns the program's exit code, or STILL_ACTIVE.
     DWORD CloseAndWait();
 
