@@ -6,6 +6,8 @@
 #   make screenshot  picture of the window after Get, in the tests' sandbox, to docs/
 #   make dist   build and pack BrelmoTime.exe with its read-me into a zip, with CPack
 #   make soak   the one-minute soak of a Get loop (make test runs it for 20 s)
+#   make bench  the benchmark against Wine's and rdate's floor, in the tests' sandbox; the
+#               table goes to build/mingw32/bench.txt (see BENCHMARKS.md)
 #
 # Every target first installs what is missing (make deps).
 
@@ -17,7 +19,7 @@ RUN_PREFIX := $(BUILD)/wineprefix-run
 SHOT_PREFIX := $(BUILD)/wineprefix-shot
 LOOPBACK_EXE := $(BUILD)/tests/BrelmoTimeLoopback.exe
 
-.PHONY: all deps configure build run test soak screenshot dist clean format
+.PHONY: all deps configure build run test soak screenshot dist bench clean format
 
 all: build
 
@@ -34,12 +36,11 @@ run: build
 	tools/run-program.sh $(EXE) $(abspath $(RUN_PREFIX)) $(abspath $(BUILD)/screenshot.png)
 
 test: build
-	@WINEPREFIX=$(abspath $(TEST_PREFIX)) wineserver -k 2>/dev/null || true
-	tests/sandbox.sh ctest --preset $(PRESET) -j2
+	tests/sandbox.sh tests/run-ctest.sh $(abspath $(TEST_PREFIX)) --preset $(PRESET) -j2
 
 soak: build
-	@WINEPREFIX=$(abspath $(TEST_PREFIX)) wineserver -k 2>/dev/null || true
-	BRELMO_SOAK_SECONDS=60 tests/sandbox.sh ctest --preset $(PRESET) -R '^Soak\.'
+	BRELMO_SOAK_SECONDS=60 tests/sandbox.sh tests/run-ctest.sh $(abspath $(TEST_PREFIX)) \
+		--preset $(PRESET) -R '^Soak\.'
 
 # The copy of the program that asks loopback servers, so that nothing leaves the machine.
 screenshot: configure
@@ -49,6 +50,9 @@ screenshot: configure
 
 dist: build
 	cd $(BUILD) && cpack -G ZIP
+
+bench: build
+	bench/run.sh $(BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

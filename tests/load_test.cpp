@@ -11,14 +11,12 @@
 #include "loopback_server.h"
 #include "program_driver.h"
 #include "resource.h"
+#include "test_values.h"
 #include "windows_ui.h"
 
 namespace
 {
 
-const char kPrimary[] = "127.0.0.1";
-constexpr DWORD kY2000 = 0xBC17C200UL;
-const char kY2000Line[] = "2000年01月01日  08:00:00  星期6";
 const char kEstablished[] = "01";
 const char kCloseWait[] = "08";
 
@@ -97,9 +95,13 @@ TEST(Load, AGetLoopSleepsBetweenQueries)
         << "the program used " << used << " ticks of CPU in 10 s";
 }
 
+// Wine counts WSAStartup and WSACleanup without atomic operations, so with several loops
+// at once it now and then closes a socket under a query; that query then falls over to the
+// secondary, which answers here as the primary does.
 TEST(Load, EightLoopsAndTenUpdatesKeepTheRowSoundAndTheWindowResponsive)
 {
     LoopbackTimeServer primary(kPrimary, TEST_PORT, AnsweringNow());
+    LoopbackTimeServer secondary(kSecondary, TEST_PORT, AnsweringNow());
     ProgramUnderTest program(PROGRAM_EXE);
     ASSERT_TRUE(program.Started());
 
@@ -149,6 +151,7 @@ TEST(Load, EightLoopsAndTenUpdatesKeepTheRowSoundAndTheWindowResponsive)
     EXPECT_EQ(unsound, 0) << "of " << samples << " rows, last: '" << lastUnsound << "'";
     EXPECT_EQ(program.Text(IDC_STATUS), "") << "an Update did not end with an empty line";
     EXPECT_GT(primary.Connections(), 30 * 8 * 3) << "the loops stalled";
+    RecordProperty("fall_overs", secondary.Connections());
 }
 
 } // namespace

@@ -9,28 +9,16 @@
 #include "loopback_server.h"
 #include "network_time.h"
 #include "resource.h"
+#include "test_values.h"
 #include "windows_ui.h"
 
 namespace
 {
 
-const char kPrimary[] = "127.0.0.1";
-const char kSecondary[] = "127.0.0.2";
-const char kY2000Line[] = "2000年01月01日  08:00:00  星期6";
 const char kRowBefore[] = "row before the query";
-constexpr DWORD kY2000 = 0xBC17C200UL;
-constexpr DWORD kY2000PlusOneHour = kY2000 + 3600;
-const char kY2000PlusOneHourLine[] = "2000年01月01日  09:00:00  星期6";
 
 // Each bounded wait is 5 s; allow for Wine's start of a connection and a slow machine.
 constexpr DWORD kOneWaitBoundMs = 5000 + 2500;
-
-bool InPrivateNetwork()
-{
-    char sandbox[16] = "";
-    GetEnvironmentVariableA("BRELMO_SANDBOX", sandbox, sizeof sandbox);
-    return lstrcmpA(sandbox, "netns") == 0;
-}
 
 struct QueryOutcome
 {

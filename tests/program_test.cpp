@@ -14,17 +14,11 @@
 #include "loopback_server.h"
 #include "program_driver.h"
 #include "resource.h"
+#include "test_values.h"
 #include "windows_ui.h"
 
 namespace
 {
-
-const char kPrimary[] = "127.0.0.1";
-const char kSecondary[] = "127.0.0.2";
-const char kConnecting[] = "正在连接服务器...请稍等！";
-const char kUpdated[] = "恭喜！您的系统时间成功更新了";
-const char kY2000Line[] = "2000年01月01日  08:00:00  星期6";
-constexpr DWORD kY2000 = 0xBC17C200UL;
 
 class ProgramTest : public testing::Test
 {

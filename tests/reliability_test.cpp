@@ -6,33 +6,19 @@
 
 #include "case_name.h"
 #include "loopback_server.h"
+#include "network_time.h"
 #include "program_driver.h"
 #include "resource.h"
+#include "test_values.h"
 #include "windows_ui.h"
 
 namespace
 {
 
-const char kPrimary[] = "127.0.0.1";
-const char kSecondary[] = "127.0.0.2";
-const char kConnecting[] = "正在连接服务器...请稍等！";
-const char kUpdated[] = "恭喜！您的系统时间成功更新了";
-constexpr DWORD kY2000 = 0xBC17C200UL;
-const char kY2000Line[] = "2000年01月01日  08:00:00  星期6";
-constexpr DWORD kY2000PlusOneHour = kY2000 + 3600;
-const char kY2000PlusOneHourLine[] = "2000年01月01日  09:00:00  星期6";
-
 // How long after a click the outcome may take: the waits the case needs (5 s each), plus
 // room for Wine's start of a connection and a slow machine.
 constexpr DWORD kSlackMs = 3000;
-constexpr DWORD kOneWaitMs = 5000;
-
-bool InPrivateNetwork()
-{
-    char sandbox[16] = "";
-    GetEnvironmentVariableA("BRELMO_SANDBOX", sandbox, sizeof sandbox);
-    return lstrcmpA(sandbox, "netns") == 0;
-}
+constexpr DWORD kOneWaitMs = kReplyTimeoutMs;
 
 enum class Outcome
 {
