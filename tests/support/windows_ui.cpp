@@ -47,9 +47,11 @@ void PressOk(HWND box)
 
 std::string WindowText(HWND window)
 {
+    // Not SMTO_ABORTIFHUNG: a worker that has just waited 5 s on a silent server counts
+    // as hung for a moment after it opens its error box.
     char text[4096] = "";
     SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                        SMTO_ABORTIFHUNG, 2000, NULL);
+                        SMTO_NORMAL, 5000, NULL);
     return text;
 }
 
