@@ -1,0 +1,4 @@
+// Identifiers of the minimal dialog's resources.
+#pragma once
+
+#define IDD_MINIMAL 101
