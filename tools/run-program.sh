@@ -19,6 +19,8 @@ Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
 export DISPLAY=$display
+# Make the prefix first (the first start of a new one takes a while), then show the window.
+$run cmd /c exit </dev/null >/dev/null 2>&1
 # Wine's virtual desktop draws the window with its caption, as a window manager would.
 $run explorer /desktop=BrelmoTime,480x260 "$exe" &
 sleep 8
