@@ -60,7 +60,7 @@ run_wine() {
     timeout "$seconds" "$root/cmake/wine-env.sh" "$prefix" "$wine" "$@"
 }
 
-# Medians and ratios, to one decimal place or as given.
+# A median of numbers on standard input; printf-style arithmetic; yes or no for a condition.
 median() {
     sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
@@ -197,7 +197,7 @@ memory=$(awk '/^MemTotal:/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
     echo "| 1 | Size of BrelmoTime.exe | $size B ($(calc %.1f "$size / 1024") KiB) | — | — | at most 32 KiB | $(verdict "$size <= 32768") |"
     echo "| 1 | DLLs it imports | $imports | — | — | — | — |"
     echo "| 2 | Start to visible window, median of $window_runs | $brelmo_start_ms ms | $minimal_start_ms ms (minimal dialog) | ${start_ratio}x | within 1.1x | $(verdict "$start_ratio <= 1.1") |"
-    echo "| 2 | Processor time of the process until then, median of $window_runs | $brelmo_cpu_ms ms | $minimal_cpu_ms ms (minimal dialog) | ${cpu_ratio}x | — (steadier under load) | — |"
+    echo "| 2 | Processor time of the process until then, median of $window_runs | $brelmo_cpu_ms ms | $minimal_cpu_ms ms (minimal dialog) | ${cpu_ratio}x | — (moves less under load) | — |"
     echo "| 3 | Loopback query p50, $queries each way | $query_p50 µs (QueryTimeServers) | $bare_p50 µs (bare Winsock) | ${p50_ratio}x | within 1.2x | $(verdict "$p50_ratio <= 1.2") |"
     echo "| 3 | Loopback query p99 | $query_p99 µs | $bare_p99 µs | ${p99_ratio}x | within 1.2x | $(verdict "$p99_ratio <= 1.2") |"
     echo "$process_row"
